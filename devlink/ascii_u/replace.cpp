@@ -81,6 +81,9 @@ std::string ReplaceOnePass(std::string_view source, std::string_view pattern, st
 
 std::string ReplaceRepeatedly(std::string_view source, std::string_view pattern, std::string_view replacement) {
     if (pattern.empty() || pattern == replacement) return std::string(source);
+    // A replacement that holds the pattern always leaves an occurrence behind: never ends.
+    const bool endless = replacement.find(pattern) != std::string_view::npos && source.find(pattern) != std::string_view::npos;
+    if (endless) return ReplaceOnePass(source, pattern, replacement);
     if (auto result = Simulate(source, pattern, replacement)) return std::move(*result);
     return ReplaceOnePass(source, pattern, replacement);
 }

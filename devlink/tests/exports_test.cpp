@@ -7,21 +7,9 @@
 
 #include "cp1251_expect.h"
 #include "devlink.h"
+#include "out_text.h"
 
 namespace {
-
-// A caller's text-out buffer, filled with a marker so that "nothing delivered" shows.
-struct OutText {
-    explicit OutText(std::size_t size = 2048) : storage(size, '#') { storage.back() = '\0'; }
-    char **out() {
-        pointer = storage.data();
-        return &pointer;
-    }
-    std::string text() const { return std::string(storage.data()); }
-    bool untouched() const { return storage[0] == '#'; }
-    std::vector<char> storage;
-    char *pointer = nullptr;
-};
 
 TEST(Exports, NullTextOutStillRunsAndReturnsTheCode) {
     EXPECT_EQ(EX_ASCIICRCWord(":1;18;", nullptr), EX_OK);

@@ -59,9 +59,9 @@ TEST(ReplaceRepeatedly, AgreesWithThePlainLoopOnRandomTexts) {
         for (char &c : text) c = "ab;"[std::uniform_int_distribution<int>(0, 2)(random)];
         return text;
     };
-    for (int i = 0; i < 20000; ++i) {
+    for (int i = 0; i < 5000; ++i) {
         const std::string source = word(14), pattern = word(3), replacement = word(3);
-        const auto expected = PlainLoop(source, pattern, replacement, 5000);
+        const auto expected = PlainLoop(source, pattern, replacement, 300);
         if (!expected) continue;  // not ending: covered above
         ASSERT_EQ(ReplaceRepeatedly(source, pattern, replacement), *expected)
             << "source=" << source << " pattern=" << pattern << " replacement=" << replacement;

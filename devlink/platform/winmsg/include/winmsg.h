@@ -7,8 +7,9 @@
  * registration; names are compared without regard to ASCII letter case.
  *
  * A window is a receiver callback with a context. A post runs the callback of the window
- * (or of every window, for a null window) on the posting thread before it returns; the
- * callback must not block and must not destroy its own window.
+ * (or of every window, for a null window) on the posting thread before it returns. The
+ * callback must not block; it may register, post, and destroy its own window (which is
+ * freed when that post ends).
  */
 #ifndef WINMSG_H
 #define WINMSG_H

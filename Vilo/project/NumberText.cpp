@@ -88,9 +88,7 @@ bool ParseReal(std::string_view text, double &value) {
     if (text.front() == '+') text.remove_prefix(1);
     double parsed = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), parsed);
-    if (end != text.data() + text.size() || (error != std::errc{} && error != std::errc::result_out_of_range))
-        return false;
-    if (error == std::errc::result_out_of_range && std::fabs(parsed) > 1) return false;  // overflow
+    if (error != std::errc{} || end != text.data() + text.size()) return false;  // also out of range
     value = parsed;
     return true;
 }

@@ -20,6 +20,17 @@ ensure_packages() {
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
+# Generates ru_RU.UTF-8, under which the tests check that numbers keep their "." separator.
+ensure_russian_locale() {
+  locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$' && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "The locale ru_RU.UTF-8 is missing; the test of a decimal-comma locale will be skipped." >&2
+    echo "  To generate it, as root: localedef -i ru_RU -f UTF-8 ru_RU.UTF-8" >&2
+    return 0
+  fi
+  localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
+}
+
 # configure_build DIR [cmake options...]: configures (once) and builds everything in DIR.
 configure_build() {
   local dir=$1

@@ -33,6 +33,60 @@ void ConfigTab::QuantitySelected(int channel1Item, int channel2Item, bool byUser
         });
 }
 
+namespace {
+
+double *FieldOf(TDevice &d, ConfigEdit edit) {
+    switch (edit) {
+    case ConfigEdit::TpH: return &d.TpH;
+    case ConfigEdit::TpB: return &d.TpB;
+    case ConfigEdit::TpH1: return &d.TpH1;
+    case ConfigEdit::TpB1: return &d.TpB1;
+    case ConfigEdit::HighPressure: return &d.Phigh;
+    case ConfigEdit::LowPressure: return &d.Plow;
+    case ConfigEdit::Gamma: return &d.Gamma;
+    case ConfigEdit::Jmax1: return &d.J1max;
+    case ConfigEdit::Jmin1: return &d.J1min;
+    case ConfigEdit::Jmax2: return &d.J2max;
+    case ConfigEdit::Jmin2: return &d.J2min;
+    case ConfigEdit::GasPressure: break;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void ConfigTab::EditKeyReleased(ConfigEdit edit, const std::string &text) {
+    project_.MarkProjectChanged();
+    view_.ShowChangedNote(true);
+    if (text.empty() || text == "-") {
+        if (edit == ConfigEdit::GasPressure) view_.SetGasPressureText("");
+        return;
+    }
+    double value = 0;
+    if (!ParseReal(text, value)) {
+        view_.ShowError("'" + text + "' is not a valid floating point value");
+        return;
+    }
+    if (edit != ConfigEdit::GasPressure) {
+        device_.Update([&](TDevice &d) { *FieldOf(d, edit) = value; });
+        return;
+    }
+    if (value >= 0 && value <= kGasPressureMaxMPa) {
+        device_.Update([&](TDevice &d) { d.PH = value * 1000; });
+        return;
+    }
+    view_.SetGasPressureText(FormatReal(device_.Get().PH / 1000));  // the value in force
+}
+
+void ConfigTab::AveragingChanged(const std::string &text) {
+    device_.Update([&](TDevice &d) { d.CountOfAU = text.substr(0, kCountOfAUWidth); });
+}
+
+void ConfigTab::DisplayModeChosen(int index) {
+    if (index < 0) return;
+    device_.Update([&](TDevice &d) { d.LCDmode = static_cast<std::uint16_t>(index); });
+}
+
 void ConfigTab::Fill() {
     const TDevice d = device_.Get();
     ConfigPageValues values;

@@ -11,6 +11,11 @@
 
 namespace vilo {
 
+// The numeric edits of the page.
+enum class ConfigEdit { TpH, TpB, TpH1, TpB1, GasPressure, HighPressure, LowPressure, Gamma, Jmax1, Jmin1, Jmax2, Jmin2 };
+
+inline constexpr double kGasPressureMaxMPa = 1000;
+
 inline constexpr int kKeyboardItem = 0;  // RadioGroup2 "Клавиатура"
 inline constexpr int kMeasuredItem = 1;  // RadioGroup2 "Измерение"
 
@@ -25,6 +30,14 @@ public:
     // RadioGroup4 or RadioGroup41 changed (RadioGroup4Click). Only a change by the user,
     // with the read buttons enabled, copies both selections into the record.
     void QuantitySelected(int channel1Item, int channel2Item, bool byUser, bool readButtonsEnabled);
+
+    // A key was released in a numeric edit (TpBKeyUp), whatever it changed: the project is
+    // marked changed and the text, when it is a number, stored into the record.
+    void EditKeyReleased(ConfigEdit edit, const std::string &text);
+    // The averaging count's text changed; the project is not marked changed.
+    void AveragingChanged(const std::string &text);
+    // The user chose a display mode (an index below 0: nothing chosen).
+    void DisplayModeChosen(int index);
 
     // Copies the record into the page (FillConfigTab); the selections that change set off
     // their rules as a change by the program.

@@ -80,3 +80,51 @@ TEST(ConfigTab, FillShowsTheRecordAndSetsOffTheRulesOfChangedSelections) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ConfigTab, EditsStoreNumbersAndMarkTheProjectChanged) {
+    Page page;
+    page.tab.EditKeyReleased(ConfigEdit::TpB, "-5.5");
+    EXPECT_EQ(page.device.Get().TpB, -5.5);
+    EXPECT_TRUE(page.project.Changed());
+    EXPECT_TRUE(page.view.ChangedNoteShown());
+
+    page.tab.EditKeyReleased(ConfigEdit::TpH, "-");  // nothing stored, text kept
+    EXPECT_EQ(page.device.Get().TpH, 0);
+    EXPECT_TRUE(page.view.EventsOf("GasPressure: ").empty());
+    page.tab.EditKeyReleased(ConfigEdit::Jmin2, "");
+    page.tab.EditKeyReleased(ConfigEdit::TpB, "-.");  // not a number
+    EXPECT_EQ(page.view.EventsOf("Error: "), std::vector<std::string>{"'-.' is not a valid floating point value"});
+    EXPECT_EQ(page.device.Get().TpB, -5.5);
+
+    page.tab.EditKeyReleased(ConfigEdit::Gamma, "1.61");
+    page.tab.EditKeyReleased(ConfigEdit::HighPressure, "600");
+    EXPECT_EQ(page.device.Get().Gamma, 1.61);
+    EXPECT_EQ(page.device.Get().Phigh, 600);
+}
+
+TEST(ConfigTab, GasPressureKeepsToItsRange) {
+    Page page;
+    // Typing 1001 key by key into an empty edit.
+    for (const char *typed : {"1", "10", "100", "1001"}) page.tab.EditKeyReleased(ConfigEdit::GasPressure, typed);
+    EXPECT_EQ(page.device.Get().PH, 100000);
+    EXPECT_EQ(page.view.GasPressureText(), "100");
+    page.tab.EditKeyReleased(ConfigEdit::GasPressure, "1000");
+    EXPECT_EQ(page.device.Get().PH, 1000000);
+    page.tab.EditKeyReleased(ConfigEdit::GasPressure, "-");
+    EXPECT_EQ(page.view.GasPressureText(), "");
+    EXPECT_EQ(page.device.Get().PH, 1000000);
+}
+
+TEST(ConfigTab, AveragingAndDisplayModeDoNotMarkTheProject) {
+    Page page;
+    page.tab.AveragingChanged("123456789012");
+    page.tab.DisplayModeChosen(2);
+    page.tab.DisplayModeChosen(-1);
+    EXPECT_EQ(page.device.Get().CountOfAU, "1234567890");
+    EXPECT_EQ(page.device.Get().LCDmode, 2);
+    EXPECT_FALSE(page.project.Changed());
+}
+
+}  // namespace

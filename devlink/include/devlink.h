@@ -107,8 +107,8 @@ typedef struct TStrings {
 EX_API EX_HANDLE EX_CALL EX_CreateCOM(void);
 
 /* 2. Releases the object whose handle the variable at Handle holds and nulls the variable.
- *    An open port is not closed by this: close it first. Returns 0, or -99 when Handle or
- *    the variable is null. */
+ *    Close the port first; a port still open is released with the object, so that it is not
+ *    held for the rest of the process. Returns 0, or -99 when Handle or the variable is null. */
 EX_API int32_t EX_CALL EX_FreeCOM(EX_HANDLE *Handle);
 
 /* 3. Sets the baud rate (uint16). The rate divided by 100 must be 3, 6, 12, 24, 48, 96 or

@@ -123,10 +123,7 @@ PlanEnd RunWritePlan(Program &program, EX_HANDLE handle, int baudIndex) {
 
 bool SpeedAccepted(int baudIndex) {
     if (baudIndex < 0 || baudIndex >= static_cast<int>(kBaudList.size())) return false;
-    switch (kBaudList[static_cast<std::size_t>(baudIndex)] / 100) {
-    case 3: case 6: case 12: case 24: case 48: case 96: case 192: return true;
-    default: return false;
-    }
+    return LinkBaudAccepted(kBaudList[static_cast<std::size_t>(baudIndex)]);
 }
 
 std::string SpeedSkippedLine(int baudIndex) {

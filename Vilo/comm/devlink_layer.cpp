@@ -240,4 +240,9 @@ void PortCycle::Close() {
     open_ = false;
 }
 
+bool LinkBaudAccepted(int baudRate) {
+    const PortCycle probe(baudRate, kWriteAddressTimeout);
+    return probe.Ready();
+}
+
 }  // namespace vilo

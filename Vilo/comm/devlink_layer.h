@@ -111,6 +111,11 @@ std::int32_t WriteFourBytes(EX_HANDLE handle, std::uint8_t firstCell, std::uint3
 // The bits of a single as the transmitter stores it.
 constexpr std::uint32_t SingleBits(float value) { return std::bit_cast<std::uint32_t>(value); }
 
+// Whether the library runs a port at this baud rate (asked on a handle of its own, with no
+// port opened). The program never gives the transmitter a rate the library refuses: it could
+// not reach the transmitter any more.
+bool LinkBaudAccepted(int baudRate);
+
 // ---- The port cycle of one operation
 // Creates a handle and sets the baud rate and then the read timeout (the timeout is not set
 // when the baud rate was refused). Open and Close may follow as often as the operation

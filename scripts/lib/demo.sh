@@ -4,15 +4,15 @@
 set -euo pipefail
 bin=$1/bin
 
-echo "The library and the simulated transmitter are built; the Vilo program and vilo-cli"
-echo "follow. This demo finds ports and transmitters and talks to one through libdevlink."
-echo
+say() { printf '\n== %s\n' "$*"; }
 
 if [ -n "${VILO_PORT:-}" ]; then
-  exec "$bin/devlink-probe" "$VILO_PORT" 1 5 "${VILO_BAUD:-9600}"
+  baud=${VILO_BAUD:-9600}
+  say "vilo-cli search on $VILO_PORT at $baud baud"
+  exec "$bin/vilo-cli" search --ports "$VILO_PORT-$VILO_PORT" --addresses "${VILO_ADDRESSES:-1-5}" --baud "$baud"
 fi
 
-coproc SIM { exec "$bin/vilo-sim" --device addr=3,serial=4321,version=V2.07 --device addr=5,id=34; }
+coproc SIM { exec "$bin/vilo-sim" --device addr=3,serial=4321,version=V2.07,tph1=-40,tpb1=20 --device addr=5,id=34; }
 port_dir=
 while IFS= read -r line <&"${SIM[0]}"; do
   case $line in
@@ -24,7 +24,14 @@ done
 export DEVLINK_PORT_DIR=$port_dir
 
 status=0
+say "The library alone: port search, device search, version and two readings (devlink-probe)"
 "$bin/devlink-probe" COM1 1 5 9600 || status=$?
+say "vilo-cli search --ports COM1-COM2 --addresses 1-5"
+"$bin/vilo-cli" search --ports COM1-COM2 --addresses 1-5 || status=$?
+say "vilo-cli read --port COM1 --address 3"
+"$bin/vilo-cli" read --port COM1 --address 3 || status=$?
+say "vilo-cli check --port COM1 --address 5"
+"$bin/vilo-cli" check --port COM1 --address 5 || status=$?
 exec {SIM[1]}>&-   # the simulator ends with its standard input
 wait "$SIM_PID" || true
 exit $status

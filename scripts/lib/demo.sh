@@ -32,6 +32,8 @@ say "vilo-cli read --port COM1 --address 3"
 "$bin/vilo-cli" read --port COM1 --address 3 || status=$?
 say "vilo-cli check --port COM1 --address 5"
 "$bin/vilo-cli" check --port COM1 --address 5 || status=$?
+say "vilo-cli poll --port COM1 --address 3 --cycles 5"
+"$bin/vilo-cli" poll --port COM1 --address 3 --cycles 5 || status=$?
 exec {SIM[1]}>&-   # the simulator ends with its standard input
 wait "$SIM_PID" || true
 exit $status

@@ -13,12 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "project/Files.h"
-#include "project/Program.h"
-#include "project/RecordingView.h"
-#include "vilosim.h"
-
-using namespace std::chrono_literals;
+#include "program_line.h"
 
 // The transmitter's first cell of a setting, as its own map has it.
 inline int CellOf(std::string_view key) { return vilosim::MemoryMap::builtin().cell(key); }
@@ -29,12 +24,11 @@ inline void AddPair(std::vector<std::string> &requests, int cell, const std::str
     requests.push_back(vilosim::request("1;" + operation));
 }
 
-class DeviceLine : public testing::Test {
+class DeviceLine : public ProgramLine {
 protected:
     void SetUp() override {
-        program_ = std::make_unique<vilo::Program>(view, VILO_SOURCE_ROOT);
-        ASSERT_TRUE(vilo::LoadMemoryMap(program_->programDir, vilo::kMemoryMapFile, program_->map));
-        program_->device.Update([](vilo::TDevice &d) {
+        ProgramLine::SetUp();
+        Change([](vilo::TDevice &d) {
             d.Present = true;
             d.ParentPort = "COM1";
             d.Address = "1";
@@ -45,38 +39,14 @@ protected:
     // COM1 with the transmitter, published as the library's port directory. A second call
     // replaces the line.
     void StartLine(vilosim::DeviceConfig device = {.address = 1}) {
-        sim_.reset();
-        vilosim::Config config;
-        config.lines.push_back({.name = "COM1", .devices = {std::move(device)}});
-        sim_ = std::make_unique<vilosim::Simulator>(std::move(config));
-        sim_->start();
-        setenv("DEVLINK_PORT_DIR", sim_->port_dir().c_str(), 1);
+        StartLines({{.name = "COM1", .devices = {std::move(device)}}});
     }
-
-    void TearDown() override {
-        program_.reset();  // waits for the runners still running
-        sim_.reset();
-        unsetenv("DEVLINK_PORT_DIR");
-    }
-
-    vilo::Program &program() { return *program_; }
-    vilosim::Simulator &sim() { return *sim_; }
-    void Change(const std::function<void(vilo::TDevice &)> &change) { program_->device.Update(change); }
-    vilo::TDevice Device() const { return program_->device.Get(); }
 
     // The requests the transmitter received, once at least count of them are there.
     std::vector<std::string> Requests(std::size_t count = 0) const {
-        EXPECT_TRUE(sim_->wait_for_log(0, count, 2s));
-        std::vector<std::string> requests;
-        for (const vilosim::LogEntry &entry : sim_->log(0)) requests.push_back(entry.request);
-        return requests;
+        EXPECT_TRUE(sim().wait_for_log(0, count, 2s));
+        return LineRequests(0);
     }
-
-    vilo::RecordingView view;
-
-private:
-    std::unique_ptr<vilosim::Simulator> sim_;
-    std::unique_ptr<vilo::Program> program_;
 };
 
 // Every request after the first starts at least the transaction's pause after the answer

@@ -14,12 +14,7 @@
 #include <vector>
 
 #include "comm/DeviceSearch.h"
-#include "project/Files.h"
-#include "project/Program.h"
-#include "project/RecordingView.h"
-#include "vilosim.h"
-
-using namespace std::chrono_literals;
+#include "program_line.h"
 
 // The transmitter's first cell of a setting, as its own map has it.
 inline int SimCell(std::string_view key) { return vilosim::MemoryMap::builtin().cell(key); }
@@ -46,52 +41,22 @@ inline void AddTwoStep(std::vector<Expected> &requests, int address, int cell, c
     requests.push_back({vilosim::request(at + operation), Step::B});
 }
 
-class SearchLine : public testing::Test {
+class SearchLine : public ProgramLine {
 protected:
-    void SetUp() override {
-        program_ = std::make_unique<vilo::Program>(view, VILO_SOURCE_ROOT);
-        ASSERT_TRUE(vilo::LoadMemoryMap(program_->programDir, vilo::kMemoryMapFile, program_->map));
-    }
-
-    void TearDown() override {
-        if (program_) program_->searchDone = true;  // a search left running stops soon
-        program_.reset();                           // waits for the runners still running
-        sim_.reset();
-        unsetenv("DEVLINK_PORT_DIR");
-    }
-
-    // The lines, published as the library's port directory; a second call replaces them.
-    void StartLines(std::vector<vilosim::LineConfig> lines) {
-        sim_.reset();
-        vilosim::Config config;
-        config.lines = std::move(lines);
-        sim_ = std::make_unique<vilosim::Simulator>(std::move(config));
-        sim_->start();
-        setenv("DEVLINK_PORT_DIR", sim_->port_dir().c_str(), 1);
-    }
-
     // The search from its button to its end.
     void Search(const vilo::SearchRange &range) {
         vilo::SearchButtonClick(program(), range);
         program().runners.JoinAll();
     }
 
-    vilo::Program &program() { return *program_; }
-    vilosim::Simulator &sim() { return *sim_; }
-    vilo::TDevice Device() const { return program_->device.Get(); }
-
-    std::vector<std::string> Requests(std::size_t line) const {
-        std::vector<std::string> requests;
-        for (const vilosim::LogEntry &entry : sim_->log(line)) requests.push_back(entry.request);
-        return requests;
-    }
+    std::vector<std::string> Requests(std::size_t line) const { return LineRequests(line); }
 
     // The line's log holds exactly the expected requests, and the line stayed quiet for the
     // transaction's pause between answer A and request B and after answer B.
     void ExpectRequests(std::size_t line, const std::vector<Expected> &expected) const {
         std::vector<std::string> requests;
         for (const Expected &e : expected) requests.push_back(e.request);
-        const std::vector<vilosim::LogEntry> log = sim_->log(line);
+        const std::vector<vilosim::LogEntry> log = sim().log(line);
         ASSERT_EQ(Requests(line), requests);
         for (std::size_t i = 1; i < log.size(); ++i) {
             if (expected[i].step != Step::B && expected[i - 1].step != Step::B) continue;
@@ -99,12 +64,6 @@ protected:
             EXPECT_GE(log[i].first_byte - log[i - 1].answer_end, 50ms) << "before request " << i;
         }
     }
-
-    vilo::RecordingView view;
-
-private:
-    std::unique_ptr<vilosim::Simulator> sim_;
-    std::unique_ptr<vilo::Program> program_;
 };
 
 // The events hold these, in this order (others may lie between them).

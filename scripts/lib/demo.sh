@@ -12,7 +12,9 @@ if [ -n "${VILO_PORT:-}" ]; then
   exec "$bin/vilo-cli" search --ports "$VILO_PORT-$VILO_PORT" --addresses "${VILO_ADDRESSES:-1-5}" --baud "$baud"
 fi
 
-coproc SIM { exec "$bin/vilo-sim" --device addr=3,serial=4321,version=V2.07,tph1=-40,tpb1=20 --device addr=5,id=34; }
+# Wire time: the bytes take as long as at 9600 baud on a real line.
+coproc SIM { exec "$bin/vilo-sim" --wire-time --device addr=3,serial=4321,version=V2.07,tph1=-40,tpb1=20 \
+  --device addr=5,id=34; }
 port_dir=
 while IFS= read -r line <&"${SIM[0]}"; do
   case $line in
@@ -28,12 +30,14 @@ say "The library alone: port search, device search, version and two readings (de
 "$bin/devlink-probe" COM1 1 5 9600 || status=$?
 say "vilo-cli search --ports COM1-COM2 --addresses 1-5"
 "$bin/vilo-cli" search --ports COM1-COM2 --addresses 1-5 || status=$?
-say "vilo-cli read --port COM1 --address 3"
-"$bin/vilo-cli" read --port COM1 --address 3 || status=$?
+project=$(mktemp -d)/demo.prj
+say "vilo-cli read --port COM1 --address 3 --save $project"
+"$bin/vilo-cli" read --port COM1 --address 3 --save "$project" || status=$?
 say "vilo-cli check --port COM1 --address 5"
 "$bin/vilo-cli" check --port COM1 --address 5 || status=$?
-say "vilo-cli poll --port COM1 --address 3 --cycles 5"
-"$bin/vilo-cli" poll --port COM1 --address 3 --cycles 5 || status=$?
+say "vilo-cli poll --project $project for three seconds (then Ctrl-C)"
+timeout -s INT 3 "$bin/vilo-cli" poll --project "$project" || status=$?
+rm -rf "$(dirname "$project")"
 exec {SIM[1]}>&-   # the simulator ends with its standard input
 wait "$SIM_PID" || true
 exit $status

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 
@@ -43,48 +42,21 @@ std::string IntText(int value) { return FormatReal(value); }
 
 std::string PortName(int listIndex) { return "COM" + IntText(listIndex + 1); }
 
-// The programs whose search runs: the state the search button's caption shows.
-class RunningSearches {
-public:
-    // False when the program's search runs already.
-    bool Begin(const Program &program) {
-        std::lock_guard lock(mutex_);
-        return running_.insert(&program).second;
-    }
-    void End(const Program &program) {
-        std::lock_guard lock(mutex_);
-        running_.erase(&program);
-    }
-    bool Running(const Program &program) const {
-        std::lock_guard lock(mutex_);
-        return running_.count(&program) != 0;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::set<const Program *> running_;
-};
-
-RunningSearches &Searches() {
-    static RunningSearches searches;
-    return searches;
-}
-
 // Ends the running state when the search leaves early (an exception), so that the button
 // does not stay in its stop state for good.
 class SearchState {
 public:
-    explicit SearchState(const Program &program) : program_(program) { Searches().Begin(program); }
+    explicit SearchState(Program &program) : program_(program) { program.searchRunning = true; }
     ~SearchState() { End(); }
     SearchState(const SearchState &) = delete;
     SearchState &operator=(const SearchState &) = delete;
     void End() {
-        if (running_) Searches().End(program_);
+        if (running_) program_.searchRunning = false;
         running_ = false;
     }
 
 private:
-    const Program &program_;
+    Program &program_;
     bool running_ = true;
 };
 
@@ -201,15 +173,15 @@ void SearchRanges(Program &program, PortCycle &port, SearchRange range) {
 
 }  // namespace
 
-bool SearchRunning(const Program &program) { return Searches().Running(program); }
+bool SearchRunning(const Program &program) { return program.searchRunning; }
 
 void SearchButtonClick(Program &program, const SearchRange &range) {
-    if (!Searches().Begin(program)) {
+    if (program.searchRunning.exchange(true)) {
         program.searchDone = true;  // the running search stops before its next address
         return;
     }
     if (program.measuring) {
-        Searches().End(program);
+        program.searchRunning = false;
         program.view.Notify(kSearchRefused);
         return;
     }
@@ -218,7 +190,7 @@ void SearchButtonClick(Program &program, const SearchRange &range) {
     try {
         program.runners.Start([&program, range] { SearchDevice(program, range); });
     } catch (...) {
-        Searches().End(program);
+        program.searchRunning = false;
         program.view.ShowSearchRunning(false);
         throw;
     }

@@ -27,6 +27,7 @@ struct Program {
     ConfigTab configTab;
 
     std::atomic<bool> measuring{false};   // the StartStop button is down
+    std::atomic<bool> searchRunning{false};  // the search button reads "Остановить поиск"
     std::atomic<bool> searchDone{true};   // the running search is to stop before its next address
     std::atomic<bool> readRunning{false}; // a settings read runs: the read buttons are disabled
 

@@ -6,13 +6,8 @@ work=$(mktemp -d)
 trap 'exec {SIM[1]}>&- 2>/dev/null; rm -rf "$work"' EXIT
 failures=0
 
-coproc SIM { exec "$bin/vilo-sim" --device addr=3,serial=4321,version=V2.07,tph1=-40,pgas=250 --device addr=5,id=34; }
-port_dir=
-while IFS= read -r line <&"${SIM[0]}"; do
-  case $line in READY*) port_dir=${line#READY }; break ;; esac
-done
-[ -n "$port_dir" ] || { echo "vilo-sim did not start"; exit 1; }
-export DEVLINK_PORT_DIR=$port_dir
+. "$(dirname "$0")/../../../scripts/lib/sim.sh"
+start_sim "$bin/vilo-sim" --device addr=3,serial=4321,version=V2.07,tph1=-40,pgas=250 --device addr=5,id=34 || exit 1
 
 # expect STATUS DESCRIPTION -- COMMAND...: runs it, keeps its output in $out, checks the status.
 expect() {

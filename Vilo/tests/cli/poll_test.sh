@@ -9,13 +9,8 @@ trap '[ -n "$poller" ] && kill "$poller" 2>/dev/null; exec {SIM[1]}>&- 2>/dev/nu
 failures=0
 fail() { echo "FAIL $*"; failures=$((failures + 1)); }
 
-coproc SIM { exec "$bin/vilo-sim" --device addr=3,pgas=250,keyed=1; }
-port_dir=
-while IFS= read -r line <&"${SIM[0]}"; do
-  case $line in READY*) port_dir=${line#READY }; break ;; esac
-done
-[ -n "$port_dir" ] || { echo "vilo-sim did not start"; exit 1; }
-export DEVLINK_PORT_DIR=$port_dir
+. "$(dirname "$0")/../../../scripts/lib/sim.sh"
+start_sim "$bin/vilo-sim" --device addr=3,pgas=250,keyed=1 || exit 1
 
 # fields FILE SEPARATOR COUNT: every line but the header has COUNT fields, none of them empty.
 fields() {

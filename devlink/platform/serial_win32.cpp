@@ -162,10 +162,10 @@ private:
 
 std::unique_ptr<SerialPort> SerialPort::Open(unsigned portNumber, OpenStatus &status)
 {
-    // The DOS name as it stands. Windows itself resolves only COM1 .. COM9 this way; ports
-    // from COM10 on are reached only by their device path ("\\.\COM10"), which the port
-    // object does not use.
-    const std::string name = "COM" + std::to_string(portNumber);
+    // COM1 .. COM9 are opened by their DOS name as it stands. Windows resolves no other port
+    // number that way: from COM10 on a port is reached only by its device path ("\\.\COM10"),
+    // and without it a port that exists would be reported missing.
+    const std::string name = (portNumber < 10 ? "COM" : "\\\\.\\COM") + std::to_string(portNumber);
     const HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {

@@ -51,13 +51,13 @@ wineserver -w
 lap "Wine prefix"
 
 # Line COM2: address 1 at 9600 baud, address 2 at 19200, address 4 identifying itself as 34;
-# line COM3: address 1. COM9 does not exist. (COM1 is Wine's /dev/ttyS0: never "missing".)
-ports="COM2 COM3"
+# line COM12: address 1. COM9 does not exist. (COM1 is Wine's /dev/ttyS0: never "missing".)
+ports="COM2 COM12"
 missing=COM9
 sim_dir=$(mktemp -d)
 coproc SIM { exec "$sim" --port-dir "$sim_dir/ports" \
   --line COM2 --device addr=1 --device addr=2,baud=19200 --device addr=4,id=34 \
-  --line COM3 --device addr=1 2>"$sim_dir/stderr"; }
+  --line COM12 --device addr=1 2>"$sim_dir/stderr"; }
 sim_pid=$SIM_PID
 exec {sim_in}>&"${SIM[1]}" {sim_out}<&"${SIM[0]}"
 

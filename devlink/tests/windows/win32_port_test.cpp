@@ -4,7 +4,8 @@
 // The lines come from outside: DEVLINK_TEST_PORTS names two ports, the first with
 // transmitters at address 1 (9600 baud), address 2 (19200 baud) and address 4 (identification
 // "34"), the second with one at address 1; DEVLINK_TEST_MISSING names a port that does not
-// exist. scripts/lib/windows_tests.sh starts vilo-sim that way.
+// exist. scripts/lib/windows_tests.sh starts vilo-sim that way, with the second line above COM9,
+// which Windows opens only by its device path.
 //
 // Under Wine a pseudo-terminal stands in for the port, which behaves differently from a
 // serial driver in a few known ways; the tests that meet them are skipped there only.

@@ -2,12 +2,20 @@
 
 VILO_PACKAGES="cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev clang libclang-rt-14-dev locales"
 
+# The cross compilers and Wine for the Windows build of the library and its tests.
+WINDOWS_PACKAGES="g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64"
+
+# Prints those of the packages named that are not installed.
+missing_packages() {
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || echo "$package"
+  done
+}
+
 # Installs what is missing with apt-get when run as root; otherwise prints the line to run.
 ensure_packages() {
-  local missing=()
-  for package in "$@"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-  done
+  local missing
+  mapfile -t missing < <(missing_packages "$@")
   [ ${#missing[@]} -eq 0 ] && return 0
   if [ "$(id -u)" -ne 0 ]; then
     echo "Missing packages. Run as root:" >&2

@@ -9,6 +9,8 @@
 # Installs the cross compiler and Wine when they are missing (as root; otherwise says what to
 # install), cross-builds devlink.dll and its tests in build/mingw, checks the export table,
 # runs the tests under Wine and judges each run by its test report, not by its exit code.
+# A 32-bit devlink.dll is built beside it in build/mingw32 and checked for its export table
+# and for a C caller that links against its import library (no 32-bit Wine here to run it).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 . scripts/lib/common.sh
@@ -18,8 +20,8 @@ sim=$linux_build/bin/vilo-sim
 [ -x "$sim" ] || { echo "no simulator at $sim: build the Linux side first" >&2; exit 1; }
 sim=$(cd "$(dirname "$sim")" && pwd)/vilo-sim
 
-WINDOWS_PACKAGES="g++-mingw-w64-x86-64 wine wine64"
 dir=build/mingw
+dir32=build/mingw32
 started=$SECONDS
 phase=$SECONDS
 lap() {
@@ -38,6 +40,12 @@ lap build
 
 echo "== export table of devlink.dll"
 sh devlink/tests/windows/check_export_table.sh x86_64-w64-mingw32-objdump "$dir/bin/devlink.dll"
+
+echo "== 32-bit devlink.dll in $dir32"
+configure_build "$dir32" --toolchain cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+sh devlink/tests/windows/check_export_table.sh i686-w64-mingw32-objdump "$dir32/bin/devlink.dll"
+echo "a C caller compiled with devlink.h links against its import library: $dir32/bin/header_caller.exe"
+lap "32-bit build"
 
 # A fresh prefix for every run; console programs need no display, the null graphics driver
 # gives them windows to post progress messages to.
@@ -108,6 +116,15 @@ run_gtest() {
 }
 
 echo "== tests under $(wine --version)"
+echo "-- header_caller.exe"
+caller=$(timeout 60 wine "$dir/bin/header_caller.exe" 2>&1 | tr -d '\r') || true
+if [ "$caller" = "32 exports called through the header" ]; then
+  echo "   $caller"
+else
+  echo "$caller"
+  echo "FAILED: header_caller.exe"
+  failures=$((failures + 1))
+fi
 run_gtest ascii_u_test.exe
 run_gtest exports_test.exe
 # Known differences of Wine on a pseudo-terminal: a second open of a port succeeds.

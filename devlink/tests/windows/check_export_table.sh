@@ -45,9 +45,11 @@ have=$(printf '%s\n' "$table" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p
   sed -n 's/^[[:space:]]*\[ *\([0-9]*\)\] \(.*\)$/\1 \2/p' | awk -v base="${base:-1}" '{print $1 + base, $2}' | sort -n)
 if [ "$have" != "$expected" ]; then
   echo "the export table differs from the 32 exports (ordinal name):"
-  printf '%s\n' "$expected" > /tmp/devlink_want.$$; printf '%s\n' "$have" > /tmp/devlink_have.$$
-  diff /tmp/devlink_want.$$ /tmp/devlink_have.$$ || true
-  rm -f /tmp/devlink_want.$$ /tmp/devlink_have.$$
+  want_file=$(mktemp) have_file=$(mktemp)
+  printf '%s\n' "$expected" >"$want_file"
+  printf '%s\n' "$have" >"$have_file"
+  diff "$want_file" "$have_file" || true
+  rm -f "$want_file" "$have_file"
   exit 1
 fi
 if [ "$entries" -ne 32 ]; then

@@ -8,38 +8,19 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <memory>
-#include <vector>
 
+#include "bench_line.h"
 #include "comm/ReadSettings.h"
 #include "comm/ThreadS.h"
-#include "project/Files.h"
-#include "project/Program.h"
-#include "project/RecordingView.h"
-#include "vilosim.h"
 
 namespace {
 
-constexpr int kBaud = 9600;
-constexpr int kBitsPerByte = 10;
 constexpr double kPausesPerTransaction = 0.100;  // s
 constexpr int kNineSixHundred = 5;               // cmbBaudIptv's position
 
-struct Line {
-    Line() {
-        vilosim::Config config;
-        config.lines.push_back({.name = "COM1", .devices = {{.address = 1, .baud = kBaud, .wire_time = true}}});
-        sim = std::make_unique<vilosim::Simulator>(std::move(config));
-        sim->start();
-        setenv("DEVLINK_PORT_DIR", sim->port_dir().c_str(), 1);
-        program = std::make_unique<vilo::Program>(view, VILO_SOURCE_ROOT);
-        mapLoaded = vilo::LoadMemoryMap(program->programDir, vilo::kMemoryMapFile, program->map);
+struct Line : bench::BenchLine {
+    Line() : BenchLine(true) {
         program->device.Update([](vilo::TDevice &d) {
-            d.Present = true;
-            d.ParentPort = "COM1";
-            d.Address = "1";
-            d.Baudrate = kBaud;
             d.CountOfAU = "8";
             d.PH = 100;
         });
@@ -47,17 +28,10 @@ struct Line {
 
     // The least time the requests and answers logged since the last call can take.
     double BoundSeconds(double &transactions) {
-        const std::vector<vilosim::LogEntry> log = sim->take_log(0);
-        double bytes = 0;
-        for (const vilosim::LogEntry &entry : log) bytes += static_cast<double>(entry.request.size() + entry.answer.size());
-        transactions = static_cast<double>(log.size()) / 2;
-        return transactions * kPausesPerTransaction + bytes * kBitsPerByte / kBaud;
+        const Traffic traffic = TakeTraffic();
+        transactions = static_cast<double>(traffic.exchanges) / 2;
+        return transactions * kPausesPerTransaction + traffic.wireSeconds;
     }
-
-    vilo::RecordingView view;
-    std::unique_ptr<vilosim::Simulator> sim;
-    std::unique_ptr<vilo::Program> program;
-    bool mapLoaded = false;
 };
 
 template <typename Cycle, typename Succeeded>

@@ -9,37 +9,16 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <memory>
-#include <vector>
 
+#include "bench_line.h"
 #include "measure/Thread.h"
-#include "project/Files.h"
-#include "project/Program.h"
-#include "project/RecordingView.h"
-#include "vilosim.h"
 
 namespace {
 
-constexpr int kBaud = 9600;
-constexpr int kBitsPerByte = 10;
-
-struct Line {
-    explicit Line(bool wireTime) {
-        vilosim::Config config;
-        config.lines.push_back({.name = "COM1", .devices = {{.address = 1, .baud = kBaud, .wire_time = wireTime}}});
-        sim = std::make_unique<vilosim::Simulator>(std::move(config));
-        sim->start();
-        setenv("DEVLINK_PORT_DIR", sim->port_dir().c_str(), 1);
-        program = std::make_unique<vilo::Program>(view, VILO_SOURCE_ROOT);
-        mapLoaded = vilo::LoadMemoryMap(program->programDir, vilo::kMemoryMapFile, program->map);
-        program->device.Update([](vilo::TDevice &d) {
-            d.Present = true;
-            d.ParentPort = "COM1";
-            d.Address = "1";
-            d.Baudrate = kBaud;
-            d.PH = 101.325;
-        });
+struct Line : bench::BenchLine {
+    explicit Line(bool wireTime) : BenchLine(wireTime) {
+        program->device.Update([](vilo::TDevice &d) { d.PH = 101.325; });
         measurement = std::make_unique<vilo::Measurement>(*program);
     }
 
@@ -57,20 +36,7 @@ struct Line {
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     }
 
-    // The least time the requests and answers logged since the last call take on the wire.
-    double WireSeconds(std::size_t &exchanges) {
-        const std::vector<vilosim::LogEntry> log = sim->take_log(0);
-        double bytes = 0;
-        for (const vilosim::LogEntry &entry : log) bytes += static_cast<double>(entry.request.size() + entry.answer.size());
-        exchanges = log.size();
-        return bytes * kBitsPerByte / kBaud;
-    }
-
-    vilo::RecordingView view;
-    std::unique_ptr<vilosim::Simulator> sim;
-    std::unique_ptr<vilo::Program> program;
     std::unique_ptr<vilo::Measurement> measurement;
-    bool mapLoaded = false;
 };
 
 void RunCycles(benchmark::State &state, bool wireTime, int cycles) {
@@ -92,7 +58,9 @@ void RunCycles(benchmark::State &state, bool wireTime, int cycles) {
             return;
         }
         measured += seconds;
-        bound += line.WireSeconds(exchanges);
+        const bench::BenchLine::Traffic traffic = line.TakeTraffic();
+        bound += traffic.wireSeconds;
+        exchanges = traffic.exchanges;
     }
     const double runs = static_cast<double>(state.iterations());
     state.counters["cycles_per_s"] = runs * cycles / measured;

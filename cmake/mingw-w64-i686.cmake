@@ -1,5 +1,5 @@
-# Cross build for 32-bit Windows with MinGW-w64 (Debian: g++-mingw-w64-i686).
-#   cmake -S . -B build/mingw32 --toolchain cmake/mingw-w64-i686.cmake -DBUILD_TESTING=OFF
+# Cross build for 32-bit Windows with MinGW-w64 (Debian: g++-mingw-w64-i686-posix).
+#   cmake -S . -B build/mingw32 --toolchain cmake/mingw-w64-i686.cmake
 # The 64-bit Wine here runs no 32-bit program, so this build checks the library's export table
 # and that a caller compiled with the header links against its import library.
 set(CMAKE_SYSTEM_PROCESSOR i686)

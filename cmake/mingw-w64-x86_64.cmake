@@ -1,4 +1,4 @@
-# Cross build for 64-bit Windows with MinGW-w64 (Debian: g++-mingw-w64-x86-64).
+# Cross build for 64-bit Windows with MinGW-w64 (Debian: g++-mingw-w64-x86-64-posix).
 #   cmake -S . -B build/mingw --toolchain cmake/mingw-w64-x86_64.cmake
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(MINGW_TRIPLET x86_64-w64-mingw32)
